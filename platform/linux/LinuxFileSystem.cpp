@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/FatTime.h"
 #include "platform/linux/PathNames.h"
 #include "platform/linux/Volumes.h"
 
@@ -87,15 +88,12 @@ FileStamp Stamp(const struct stat& st) {
   return static_cast<FileStamp>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-// FAT keeps two-second stamps and the kernel rounds down. Rounding up
-// instead keeps the copy at least as new as its source, so the next run
-// does not see the package as newer and copy it again.
-struct timespec FatStamp(struct timespec t) {
-  time_t s = t.tv_sec;
-  bool odd = (s % 2) != 0;
-  if (odd) s += 1;
-  else if (t.tv_nsec > 0) s += 2;
-  return {s, 0};
+// With O_PATH, O_NOFOLLOW would open a trailing link itself; without it
+// RESOLVE_NO_SYMLINKS refuses every link, the last one included.
+std::uint64_t OpenHowFlags(int flags) {
+  int f = flags | O_CLOEXEC;
+  if (!(flags & O_PATH)) f |= O_NOFOLLOW;
+  return static_cast<std::uint64_t>(f);
 }
 
 std::string Join(const std::vector<std::string>& comps, std::size_t n) {
@@ -179,13 +177,19 @@ struct LinuxFileSystem::Impl {
   int OpenOne(int dir, const std::string& name, int flags) {
     if (openat2Works) {
       struct open_how how {};
-      how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+      how.flags = OpenHowFlags(flags);
       how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
       int fd = static_cast<int>(::syscall(SYS_openat2, dir, name.c_str(), &how, sizeof how));
       if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return fd;
       openat2Works = false;
     }
     int fd = ::openat(dir, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOTDIR) {
+      // O_NOFOLLOW|O_DIRECTORY on a link to a folder says "not a folder".
+      struct stat st {};
+      if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) errno = ELOOP;
+      else errno = ENOTDIR;
+    }
     if (fd >= 0 && (flags & O_PATH)) {
       // O_PATH|O_NOFOLLOW opens a symbolic link itself instead of failing.
       struct stat st {};
@@ -234,7 +238,7 @@ struct LinuxFileSystem::Impl {
     }
     if (openat2Works) {
       struct open_how how {};
-      how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+      how.flags = OpenHowFlags(flags);
       how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
       std::string joined = Join(r.comps, n);
       int fd = static_cast<int>(::syscall(SYS_openat2, r.root.get(), joined.c_str(), &how, sizeof how));
@@ -470,7 +474,7 @@ void LinuxFileSystem::Impl::Copy(const std::string& source, const std::string& t
   try {
     CopyBytes(in.get(), out.get(), sst.st_size, source, target);
     struct timespec times[2] = {{0, UTIME_OMIT}, sst.st_mtim};
-    if (IsFat(out.get())) times[1] = FatStamp(sst.st_mtim);
+    if (IsFat(out.get())) times[1] = linuxfs::FatStampRoundedUp(sst.st_mtim);
     if (::futimens(out.get(), times) != 0) ThrowErrno(errno, target);
     if (::fsync(out.get()) != 0) ThrowErrno(errno, target);
     if (::close(out.Release()) != 0) ThrowErrno(errno, target);
