@@ -90,6 +90,14 @@ TEST(DecodeLine, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
   }
 }
 
+TEST(DecodeLine, TheWhole1252RowFrom80To9F) {
+  std::string row;
+  for (int b = 0x80; b <= 0x9F; ++b) row += static_cast<char>(b);
+  EXPECT_EQ(DecodeLine(row),
+            "€\xC2\x81‚ƒ„…†‡ˆ‰Š‹Œ\xC2\x8DŽ\xC2\x8F"
+            "\xC2\x90‘’“”•–—˜™š›œ\xC2\x9DžŸ");
+}
+
 TEST(FailureReport, NamesOperationPathAndReason) {
   const std::string text = FailureReport(
       FileSystemError("copyfile", "E:\\sub\\a.bin", "No space left on device"));
