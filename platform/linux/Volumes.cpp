@@ -15,9 +15,9 @@
 namespace virdo::linuxfs {
 namespace {
 
-// Read-only images (snaps are squashfs) are listed too: a desktop with a
-// dozen snaps would otherwise hand out every letter before the keyboard
-// is plugged in.
+// Kernel views get no letter. Nor do read-only images (snaps are
+// squashfs): a desktop with a dozen snaps would otherwise hand out every
+// letter before the keyboard is plugged in.
 constexpr std::array<const char*, 22> kPseudo = {
     "proc",     "sysfs",    "cgroup",     "cgroup2",   "devpts",    "mqueue",
     "debugfs",  "tracefs",  "securityfs", "bpf",       "pstore",    "configfs",
