@@ -32,19 +32,16 @@ namespace {
 
 constexpr char kTahoma[] = "Tahoma";
 // Debian's fonts-wine ships Tahoma without registering it with fontconfig.
-constexpr const char* kTahomaFiles[] = {
-    "/usr/share/wine/fonts/tahoma.ttf",
-    "/usr/share/wine/fonts/tahomabd.ttf",
-};
+// Only the regular face: Wine's tahomabd.ttf is drawn with regular-weight
+// stems, while Qt's emboldened regular face does look bold.
+constexpr char kWineTahoma[] = "/usr/share/wine/fonts/tahoma.ttf";
 
 void EnsureTahoma() {
   static bool looked = false;
   if (looked) return;
   looked = true;
   if (QFontDatabase::families().contains(kTahoma, Qt::CaseInsensitive)) return;
-  for (const char* path : kTahomaFiles) {
-    if (QFile::exists(path)) QFontDatabase::addApplicationFont(path);
-  }
+  if (QFile::exists(kWineTahoma)) QFontDatabase::addApplicationFont(kWineTahoma);
 }
 
 [[noreturn]] void ExitNow(int status) {

@@ -119,9 +119,13 @@ struct ExitRecorder {
   }
 };
 
+// The context of Later's timers; QtTestMain replaces it for every test, so
+// a timer that a failed test left behind never fires in the next one.
+QObject*& LaterScope();
+
 // Runs the action once the event loop is running.
 inline void Later(std::function<void()> action, int ms = 0) {
-  QTimer::singleShot(ms, qApp, std::move(action));
+  QTimer::singleShot(ms, LaterScope(), std::move(action));
 }
 
 }  // namespace virdo::test

@@ -6,7 +6,9 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeySequence>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -160,6 +162,37 @@ TEST(WindowFontTest, TahomaIsFoundWhereWineShipsIt) {
   const QFont font = QtWindowToolkit::LabelFont({"Tahoma", 12, 700});
   EXPECT_EQ(QFontInfo(font).family(), "Tahoma");
   EXPECT_TRUE(QFontInfo(font).bold());
+}
+
+// Ink of a text drawn in black on white: the share of dark pixels.
+double Ink(const QFont& font, const QString& text) {
+  const QFontMetrics metrics(font);
+  QImage image(metrics.horizontalAdvance(text) + 4, metrics.height() + 4,
+               QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(2, 2 + metrics.ascent(), text);
+  painter.end();
+  long dark = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+  }
+  return static_cast<double>(dark) / (image.width() * image.height());
+}
+
+TEST_F(WindowLayoutTest, LabelsAreDrawnBoldNotJustCalledBold) {
+  // A font file can say Bold and still draw regular stems (Wine's Tahoma).
+  for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
+    auto* label = Find<QLabel>(name);
+    if (!label) continue;
+    QFont regular = label->font();
+    regular.setWeight(QFont::Normal);
+    const double bold = Ink(label->font(), label->text());
+    const double normal = Ink(regular, label->text());
+    EXPECT_GT(bold, normal * 1.2) << name << ": bold " << bold << ", regular " << normal;
+  }
 }
 
 TEST_F(WindowLayoutTest, EveryLabelsTextFitsInItsBox) {
