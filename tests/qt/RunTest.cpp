@@ -129,11 +129,13 @@ TEST(RunTest, CloseDuringAClickIsIgnoredAndTheRunGoesOn) {
     visibleDuringRun = toolkit.Window()->isVisible();
     EXPECT_TRUE(exits.statuses.empty());
     toolkit.SetEnabled(1, true);  // Finished
+    // Now closing ends the program.
+    Later([&] {
+      EXPECT_TRUE(toolkit.Window()->isVisible());
+      toolkit.Window()->close();
+    });
   };
   Later([&] { Button(toolkit, 0)->click(); });
-  Later([&] { EXPECT_TRUE(toolkit.Window()->isVisible()); }, 20);
-  // Finished: now closing ends the program.
-  Later([&] { toolkit.Window()->close(); }, 40);
   EXPECT_EQ(toolkit.Run(Form1Layout(), events), kExitNormal);
   EXPECT_EQ(linesDone, 5);
   EXPECT_TRUE(visibleDuringRun);
@@ -148,6 +150,8 @@ TEST(RunTest, CloseDuringAMessageBoxOfAClickIsIgnored) {
   int answer = 0;
   events.click = [&](std::int16_t) {
     answer = toolkit.ShowMessage("Replace?", kMsgYesNo);
+    // Once the click is over, closing ends the program.
+    Later([&] { toolkit.Window()->close(); });
   };
   BoxAnswerer answerer({[&](QMessageBox& box) {
     EXPECT_FALSE(toolkit.Window()->close());
@@ -156,7 +160,6 @@ TEST(RunTest, CloseDuringAMessageBoxOfAClickIsIgnored) {
     }
   }});
   Later([&] { Button(toolkit, 0)->click(); });
-  Later([&] { toolkit.Window()->close(); }, 30);
   EXPECT_EQ(toolkit.Run(Form1Layout(), events), kExitNormal);
   EXPECT_EQ(answer, kAnswerYes);
   EXPECT_EQ(exits.statuses, (std::vector<int>{kExitNormal}));

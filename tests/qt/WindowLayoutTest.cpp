@@ -210,6 +210,24 @@ TEST_F(WindowLayoutTest, EveryLabelsTextFitsInItsBox) {
   }
 }
 
+TEST(WindowFontTest, TextsAlsoFitInTheFallbackSansSerif) {
+  // Where the system has no Tahoma at all.
+  for (const ControlLayout& control : Form1Layout().controls) {
+    if (control.kind != ControlKind::Label || !control.font) continue;
+    FontSpec spec = *control.font;
+    spec.family = "No Such Family";
+    const QFont font = QtWindowToolkit::LabelFont(spec);
+    EXPECT_TRUE(QFontInfo(font).bold()) << control.name;
+    const QRect box(QPoint(0, 0), qt::PixelRect(control).size());
+    const QRect text = QFontMetrics(font).boundingRect(
+        box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+        QString::fromStdString(control.text));
+    EXPECT_TRUE(box.contains(text))
+        << control.name << " in " << QFontInfo(font).family().toStdString()
+        << ": " << text.width() << " x " << text.height();
+  }
+}
+
 TEST_F(WindowLayoutTest, OnlyTheButtonsTakeFocusStartUpdatingFirst) {
   auto* start = Find<QPushButton>("Command1_0");
   auto* exit = Find<QPushButton>("Command1_1");
