@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell functions that make and read FAT32 images with mtools, for the tests
 # that run in the User-Mode Linux rig. Source it, or run it as
 #   image-lib.sh FUNCTION ARGS...   (e.g. image-lib.sh img_attrs x.img /system)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scenario scripts: image helpers plus checks that report
 # each failure and let the script go on, so one run shows every fault.
 # shellcheck source=image-lib.sh
