@@ -35,11 +35,11 @@ echo "ok: update folder unpacked"
 exec 3< <(Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp 2>/dev/null)
 read -r -t 20 display <&3 || fail "Xvfb did not start"
 xvfb_pid=$(pgrep -n -x Xvfb)
-export DISPLAY=:$display
+export DISPLAY=:$display QT_QPA_PLATFORM=xcb
 # The host has no keyboard drive labelled VIRDO, so the program asks for one.
 (cd / && exec "$folder/virdo-updater") >"$work/program.log" 2>&1 &
 pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   win=$(xdotool search --onlyvisible --name '^Virdo$' 2>/dev/null | tail -n 1) && [ -n "$win" ] && break
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
@@ -48,7 +48,7 @@ done
 [ "$(readlink "/proc/$pid/exe")" = "$folder/virdo-updater" ] || fail "not the unpacked program running"
 # Typed as the user would, into the box that has the focus.
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && { kill -9 "$pid"; fail "Cancel did not end the program"; }
 status=0
 wait "$pid" || status=$?
