@@ -36,6 +36,7 @@ e2e_copy_out() {
     # cannot write it again, only replace it.
     [ -e $e2e_tmp/$f ] && rm -f "$E2E_OUT/$f" && cat $e2e_tmp/$f >"$E2E_OUT/$f"
   done
+  return 0
 }
 
 e2e_fail() {
@@ -82,14 +83,33 @@ e2e_wait_main() {
   e2e_log "main window $e2e_win: $(cat "$E2E_OUT/caption")"
 }
 
-# e2e_shot NAME [WINDOW]: the window with its frame (default: the main one).
+# e2e_shot NAME [WINDOW]: the window with the window manager's frame and
+# caption (default: the main one). Taken from the whole screen, so that a
+# message box over the window shows as it does to the user; the host crops
+# it to the frame's geometry, kept beside it.
 e2e_shot() {
-  local win=${2:-$e2e_win}
+  local win=${2:-$e2e_win} frame geom
   e2e_shot_no=$((e2e_shot_no + 1))
   local file
-  file=$E2E_OUT/shots/$(printf '%02d' $e2e_shot_no)-$1.xwd
-  xwd -silent -id "$win" -frame -out "$file" 2>>$e2e_tmp/log || e2e_log "screenshot $1 failed"
-  e2e_log "screenshot $1"
+  file=$E2E_OUT/shots/$(printf '%02d' $e2e_shot_no)-$1
+  frame=$(xwininfo -tree -id "$win" 2>/dev/null | awk '/Parent window id/ { print $4 }')
+  case "$frame" in ""|0x0|"$(xwininfo -root | awk '/Window id/ { print $4 }')") frame=$win ;; esac
+  geom=$(xwininfo -id "$frame" 2>/dev/null | awk '
+    /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+    /Width:/ { w = $2 } /Height:/ { h = $2 }
+    END { if (w) printf "%dx%d+%d+%d", w, h, x, y }')
+  xwd -silent -root -out "$file.xwd" 2>>$e2e_tmp/log || e2e_log "screenshot $1 failed"
+  echo "$geom" >"$file.geom"
+  # A message box's inside comes out black in a grab of the screen (Qt gives
+  # it a visual of its own): grab each box itself, to be laid over the screen.
+  local box n=0 at
+  for box in $(xdotool search --onlyvisible --name '^Virdo$' 2>/dev/null); do
+    n=$((n + 1))
+    at=$(xwininfo -id "$box" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+      END { printf "+%d+%d", x, y }')
+    xwd -silent -id "$box" -out "$file.box$n.xwd" 2>>$e2e_tmp/log && echo "$at" >"$file.box$n.at"
+  done
+  e2e_log "screenshot $1 ($geom)"
 }
 
 # e2e_form STATE: records what the main window shows.

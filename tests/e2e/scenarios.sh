@@ -297,6 +297,7 @@ setup_second_start() {
   pkg_put bank1.bin "bank 1"
   position '\Virdo5.mem' '\sounds\bank1.bin'
   second_boot=1
+  first_release="not looked at"
 }
 guest_second_start() {
   e2e_start_app "$E2E_UPDATE"
