@@ -3,7 +3,9 @@
 way a screen reader does: what a window shows, read from the window itself.
 
   a11y.py boxes            one line per open message box titled "Virdo":
-                           its text, a tab, its buttons joined by "|"
+                           its text, a tab, its buttons joined by "|", a
+                           tab, and each button's middle on the screen as
+                           NAME=X,Y joined by blanks
   a11y.py form             the main window's controls: name, shown, enabled
   a11y.py button NAME      screen x y of the middle of the open box's button
 """
@@ -44,16 +46,18 @@ def boxes():
     for win in windows():
         if win.name != TITLE or not showing(win):
             continue
-        texts, buttons = [], []
+        texts, buttons, places = [], [], []
         for node in walk(win):
             role = node.getRole()
             if role == pyatspi.ROLE_LABEL and node.name and showing(node):
                 texts.append(node.name)
             elif role == pyatspi.ROLE_PUSH_BUTTON and showing(node):
                 buttons.append(node.name)
+                box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                places.append(f"{node.name}={box.x + box.width // 2},{box.y + box.height // 2}")
         # Escape line ends so that one box is one line; blanks stay as they are.
         text = "\\n".join(texts).replace("\n", "\\n")
-        print(f"{text}\t{'|'.join(buttons)}")
+        print(f"{text}\t{'|'.join(buttons)}\t{' '.join(places)}")
 
 
 def form():

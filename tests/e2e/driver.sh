@@ -84,9 +84,7 @@ e2e_wait_main() {
 }
 
 # e2e_shot NAME [WINDOW]: the window with the window manager's frame and
-# caption (default: the main one). Taken from the whole screen, so that a
-# message box over the window shows as it does to the user; the host crops
-# it to the frame's geometry, kept beside it.
+# caption (default: the main one); the host turns it into PNG.
 e2e_shot() {
   local win=${2:-$e2e_win} frame geom
   e2e_shot_no=$((e2e_shot_no + 1))
@@ -98,16 +96,20 @@ e2e_shot() {
     /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
     /Width:/ { w = $2 } /Height:/ { h = $2 }
     END { if (w) printf "%dx%d+%d+%d", w, h, x, y }')
-  xwd -silent -root -out "$file.xwd" 2>>$e2e_tmp/log || e2e_log "screenshot $1 failed"
-  echo "$geom" >"$file.geom"
-  # A message box's inside comes out black in a grab of the screen (Qt gives
-  # it a visual of its own): grab each box itself, to be laid over the screen.
-  local box n=0 at
+  xwd -silent -id "$frame" -out "$file.xwd" 2>>$e2e_tmp/log || e2e_log "screenshot $1 failed"
+  # A message box's inside comes out black in a grab of a window that it
+  # lies over (Qt gives it a visual of its own): grab each box itself, to be
+  # laid over the shot at its place.
+  local box n=0 part
   for box in $(xdotool search --onlyvisible --name '^Virdo$' 2>/dev/null); do
-    n=$((n + 1))
-    at=$(xwininfo -id "$box" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
-      END { printf "+%d+%d", x, y }')
-    xwd -silent -id "$box" -out "$file.box$n.xwd" 2>>$e2e_tmp/log && echo "$at" >"$file.box$n.at"
+    # Its frame with the caption, then its inside.
+    for part in "$(xwininfo -tree -id "$box" | awk '/Parent window id/ { print $4 }')" "$box"; do
+      n=$((n + 1))
+      xwininfo -id "$part" 2>/dev/null | awk -v fx="${geom#*+}" '
+        /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+        END { split(fx, f, "+"); printf "%+d%+d\n", x - f[1], y - f[2] }' >"$file.box$n.at"
+      xwd -silent -id "$part" -out "$file.box$n.xwd" 2>>$e2e_tmp/log
+    done
   done
   e2e_log "screenshot $1 ($geom)"
 }
@@ -155,6 +157,8 @@ e2e_box() {
     sleep 0.1
   done
   [ -n "$line" ] || e2e_fail "message box $box has no readable text"
+  local places=${line##*$'\t'}
+  line=${line%$'\t'*}
   printf '%s\n' "$line" >>$e2e_tmp/messages
   e2e_log "box $box: $line"
   sleep 0.2  # let it finish painting
@@ -164,10 +168,11 @@ e2e_box() {
     xdotool windowfocus --sync "$box" 2>/dev/null
     xdotool key Return
   else
-    local xy
-    xy=$($A11Y button "$answer") || e2e_fail "the box has no button $answer"
-    # shellcheck disable=SC2086
-    xdotool mousemove $xy click 1
+    local xy=""
+    for xy in $places; do [ "${xy%%=*}" = "$answer" ] && break; done
+    [ "${xy%%=*}" = "$answer" ] || e2e_fail "the box has no button $answer"
+    xy=${xy#*=}
+    xdotool mousemove "${xy%,*}" "${xy#*,}" click 1
   fi
   e2e_log "answered $answer"
   for _ in $(seq 100); do

@@ -32,10 +32,9 @@ boot() {
     "${opts[@]}" "$img" -- "$e2e_dir/guest.sh" "$name" "$out" "$upd" >"$work/$name/guest-output$1" 2>&1
 }
 
-# shots_to_png FOLDER: each screenshot into PNG, its boxes laid over it,
-# cropped to its window's frame.
+# shots_to_png FOLDER: each screenshot into PNG, its boxes laid over it.
 shots_to_png() {
-  local f base overlay crop
+  local f base overlay
   for f in "$1"/*.xwd; do
     case "$f" in *.box*.xwd) continue ;; esac
     [ -e "$f" ] || continue
@@ -44,9 +43,7 @@ shots_to_png() {
     for b in "$base".box*.xwd; do
       [ -e "$b" ] && overlay+=("xwd:$b" -geometry "$(cat "${b%.xwd}.at")" -composite)
     done
-    crop=()
-    [ -s "$base.geom" ] && crop=(-crop "$(cat "$base.geom")" +repage)
-    /usr/bin/convert "xwd:$f" "${overlay[@]}" "${crop[@]}" "$base.png" 2>/dev/null &&
+    /usr/bin/convert "xwd:$f" "${overlay[@]}" "$base.png" 2>/dev/null &&
       rm -f "$f" "$base".geom "$base".box*
   done
 }

@@ -144,9 +144,8 @@ setup_retry() {
 guest_retry() {
   e2e_start_app "$E2E_UPDATE"
   e2e_box message-not-found-1 Retry
-  e2e_box message-not-found-2 Retry
   e2e_plug_in
-  e2e_box message-not-found-3 Retry
+  e2e_box message-not-found-2 Retry
   e2e_wait_main
   e2e_click_start
   e2e_wait_form "Now you are" shown
@@ -156,7 +155,7 @@ guest_retry() {
 check_retry() {
   expect_exit 0
   expect_caption FF0
-  expect_messages "$MSG_NOT_FOUND" "$MSG_NOT_FOUND" "$MSG_NOT_FOUND"
+  expect_messages "$MSG_NOT_FOUND" "$MSG_NOT_FOUND"
   expect_ls / "Virdo5.mem system/"
   expect "release saved" "release 4" "$(content /system/OldRel/Virdo4.mem)"
   expect "package copied" "release 5" "$(content /Virdo5.mem)"
