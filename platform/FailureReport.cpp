@@ -15,8 +15,9 @@ constexpr const char* kNothingUndone =
 std::string FailureReport(const std::exception& error) {
   std::string text = kHeading;
   if (const auto* fs = dynamic_cast<const FileSystemError*>(&error)) {
-    text += "Operation: " + fs->operation() + "\nPath: " + fs->path() +
-            "\nReason: " + fs->reason();
+    text += "Operation: " + fs->operation() + "\nPath: " + fs->path();
+    if (!fs->location().empty()) text += "\nLocation: " + fs->location();
+    text += "\nReason: " + fs->reason();
   } else {
     text += std::string("Reason: ") + error.what();
   }

@@ -34,23 +34,29 @@ enum : int {
 };
 
 // Every failure of an operation that has no existence test in front of it.
-// It names what was attempted, on which path (program form) and why.
+// It names what was attempted, on which path (program form) and why; where
+// the platform knows it, also where that is on this system (a mount point
+// means more to the user than a drive letter).
 class FileSystemError : public std::runtime_error {
  public:
-  FileSystemError(std::string operation, std::string path, std::string reason)
+  FileSystemError(std::string operation, std::string path, std::string reason,
+                  std::string location = {})
       : std::runtime_error(operation + " " + path + ": " + reason),
         operation_(std::move(operation)),
         path_(std::move(path)),
-        reason_(std::move(reason)) {}
+        reason_(std::move(reason)),
+        location_(std::move(location)) {}
 
   const std::string& operation() const noexcept { return operation_; }
   const std::string& path() const noexcept { return path_; }
   const std::string& reason() const noexcept { return reason_; }
+  const std::string& location() const noexcept { return location_; }
 
  private:
   std::string operation_;
   std::string path_;
   std::string reason_;
+  std::string location_;
 };
 
 // Every property is read anew on each call: a drive can become ready between

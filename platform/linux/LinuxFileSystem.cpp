@@ -152,7 +152,22 @@ struct LinuxFileSystem::Impl {
     // Whatever the run did is on the device before the user reads why it
     // stopped.
     SyncWritten();
-    throw FileSystemError(op, path, reason);
+    throw FileSystemError(op, path, reason, NativeLocation(path));
+  }
+
+  // Where a program path lies on this system, for the user reading the
+  // report; empty when it names no mounted drive.
+  std::string NativeLocation(const std::string& path) {
+    auto parsed = linuxfs::ParseProgramPath(path);
+    if (!parsed) return {};
+    auto volume = volumes->Lookup(parsed->letter);
+    if (!volume) return {};
+    std::string location = volume->target;
+    for (const auto& component : parsed->components) {
+      if (location.empty() || location.back() != '/') location.push_back('/');
+      location += component;
+    }
+    return location;
   }
 
   void MarkWritten(const Resolved& r) {

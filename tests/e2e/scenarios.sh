@@ -283,6 +283,8 @@ check_readonly_startup() {
   expect "one box" 1 "$(wc -l <"$out/messages" 2>/dev/null || echo 0)"
   expect "the failure box has OK alone" OK "${line##*$'\t'}"
   expect "the failure box names startup.ini" yes "$(case "$line" in *startup.ini*) echo yes ;; *) echo "no: $line" ;; esac)"
+  expect "the failure box says where it is on this system" yes \
+    "$(case "$line" in *"Location: /media/virdo/VIRDO/system/init/startup.ini"*) echo yes ;; *) echo "no: $line" ;; esac)"
   expect "system folder left unprotected" "" "$(noarch /system)"
   expect "startup.ini still there, read-only" R "$(noarch /system/init/startup.ini)"
   expect "no software file moved" "Virdo4.mem system/" "$(img_ls "$img" / | xargs)"

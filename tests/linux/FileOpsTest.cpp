@@ -259,6 +259,8 @@ TEST_P(LinuxFsTest, ReadOnlyFileRefusedByDeleteFilesRemovedByForcedDelete) {
     EXPECT_EQ(e.operation(), "DeleteFiles");
     EXPECT_EQ(e.path(), ini);
     EXPECT_NE(e.reason().find("read-only"), std::string::npos) << e.reason();
+    // The report also says where that is on this system.
+    EXPECT_EQ(e.location(), (drive_ / "system" / "init" / "startup.ini").string());
   }
   EXPECT_TRUE(fs::exists(drive_ / "system" / "init" / "startup.ini"));
   EXPECT_THROW(service_->deletefile(ini, false), FileSystemError);

@@ -105,6 +105,16 @@ TEST(FailureReport, NamesOperationPathAndReason) {
   EXPECT_NE(text.find("Path: E:\\sub\\a.bin\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Reason: No space left on device"), std::string::npos) << text;
   EXPECT_NE(text.find("stays as it is"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Location:"), std::string::npos) << text;
+
+  const std::string located = FailureReport(
+      FileSystemError("DeleteFiles", "J:\\system\\init\\startup.ini",
+                      "the file is read-only",
+                      "/media/ana/VIRDO/system/init/startup.ini"));
+  EXPECT_NE(located.find("Path: J:\\system\\init\\startup.ini\nLocation: "
+                         "/media/ana/VIRDO/system/init/startup.ini\nReason: "),
+            std::string::npos)
+      << located;
 }
 
 TEST(FailureReport, OtherExceptionsGiveTheirMessage) {
