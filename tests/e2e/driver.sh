@@ -114,6 +114,23 @@ e2e_shot() {
   e2e_log "screenshot $1 ($geom)"
 }
 
+# e2e_shot_aside NAME BOX: the main window as it is behind the box: the box
+# is moved below the window for the shot and put back after it, so what the
+# window shows (e.g. "PLEASE WAIT" and the bar) is not covered.
+e2e_shot_aside() {
+  local box=$2 frame at main
+  frame=$(xwininfo -tree -id "$box" 2>/dev/null | awk '/Parent window id/ { print $4 }')
+  [ -n "$frame" ] || frame=$box
+  at=$(xdotool getwindowgeometry --shell "$frame" 2>/dev/null | awk -F= '/^X=|^Y=/ { printf "%s ", $2 }')
+  main=$(xdotool getwindowgeometry --shell "$e2e_win" 2>/dev/null | awk -F= '/^Y=|^HEIGHT=/ { s += $2 } END { print s + 40 }')
+  xdotool windowmove --sync "$frame" 0 "$main" 2>/dev/null || xdotool windowmove "$frame" 0 "$main"
+  sleep 0.3  # the window repaints what the box uncovered
+  e2e_shot "$1" "$e2e_win"
+  # shellcheck disable=SC2086
+  [ -z "$at" ] || xdotool windowmove "$frame" $at 2>/dev/null
+  sleep 0.2
+}
+
 # e2e_form STATE: records what the main window shows.
 e2e_form() {
   local _ form=""
@@ -163,7 +180,7 @@ e2e_box() {
   e2e_log "box $box: $line"
   sleep 0.2  # let it finish painting
   e2e_shot "$shot" "$box"
-  [ -z "$main_shot" ] || e2e_shot "$main_shot" "$e2e_win"
+  [ -z "$main_shot" ] || e2e_shot_aside "$main_shot" "$box"
   if [ "$answer" = Return ]; then
     xdotool windowfocus --sync "$box" 2>/dev/null
     xdotool key Return
