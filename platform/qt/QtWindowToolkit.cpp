@@ -96,12 +96,12 @@ QtWindowToolkit::QtWindowToolkit(ExitFunction exit)
 
 QtWindowToolkit::~QtWindowToolkit() { delete window_.data(); }
 
-QFont QtWindowToolkit::LabelFont(const FontSpec& spec) {
+QFont QtWindowToolkit::LabelFont(const FontSpec& style) {
   EnsureTahoma();
-  QFont font(QString::fromStdString(spec.family));
+  QFont font(QString::fromStdString(style.family));
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(qt::PixelsFromPoints(spec.pointSize));
-  font.setWeight(static_cast<QFont::Weight>(spec.weight));
+  font.setPixelSize(qt::PixelsFromPoints(style.pointSize));
+  font.setWeight(static_cast<QFont::Weight>(style.weight));
   font.setItalic(false);
   font.setUnderline(false);
   font.setStrikeOut(false);

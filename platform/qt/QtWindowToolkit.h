@@ -56,7 +56,7 @@ class QtWindowToolkit final : public WindowToolkit {
 
   // The font a label gets for its FontSpec: Tahoma where the system has it
   // (also from Wine's font files), else the nearest sans-serif.
-  static QFont LabelFont(const FontSpec& spec);
+  static QFont LabelFont(const FontSpec& style);
 
   void SetCaption(const std::string& text) override;
   void SetVisible(Control control, bool shown) override;

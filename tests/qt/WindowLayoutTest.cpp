@@ -214,9 +214,9 @@ TEST(WindowFontTest, TextsAlsoFitInTheFallbackSansSerif) {
   // Where the system has no Tahoma at all.
   for (const ControlLayout& control : Form1Layout().controls) {
     if (control.kind != ControlKind::Label || !control.font) continue;
-    FontSpec spec = *control.font;
-    spec.family = "No Such Family";
-    const QFont font = QtWindowToolkit::LabelFont(spec);
+    FontSpec style = *control.font;
+    style.family = "No Such Family";
+    const QFont font = QtWindowToolkit::LabelFont(style);
     EXPECT_TRUE(QFontInfo(font).bold()) << control.name;
     const QRect box(QPoint(0, 0), qt::PixelRect(control).size());
     const QRect text = QFontMetrics(font).boundingRect(
