@@ -42,6 +42,8 @@ e2e_copy_out() {
 e2e_fail() {
   e2e_log "DRIVER FAILED: $*"
   echo "driver: $*" >&2
+  # What the program said, for whoever reads why the scenario failed.
+  [ -s $e2e_tmp/program-output ] && sed 's/^/program: /' $e2e_tmp/program-output >&2
   [ -n "$e2e_app" ] && kill "$e2e_app" 2>/dev/null
   exit 3
 }
@@ -65,7 +67,8 @@ e2e_start_desktop() {
 
 # e2e_start_app UPDATE_FOLDER: the program as the user starts it, from its folder.
 e2e_start_app() {
-  (cd "$1" && exec timeout 150 ./virdo-updater) >$e2e_tmp/program-output 2>&1 &
+  # On the X server, whatever platform the caller's environment names.
+  (cd "$1" && QT_QPA_PLATFORM=xcb exec timeout 150 ./virdo-updater) >$e2e_tmp/program-output 2>&1 &
   e2e_app=$!
   e2e_log "program started from $1"
 }
