@@ -177,6 +177,9 @@ struct LinuxFileSystem::Impl {
   }
 
   Resolved Resolve(const std::string& path) {
+    // The kernel would read the name only up to the NUL and reach another
+    // file: "Virdo1.mem<NUL>.bak" would be Virdo1.mem.
+    if (path.find('\0') != std::string::npos) throw SysError{"the path holds a NUL character", {}};
     auto parsed = linuxfs::ParseProgramPath(path);
     if (!parsed) throw SysError{"the path names no drive", {}};
     auto volume = volumes->Lookup(parsed->letter);

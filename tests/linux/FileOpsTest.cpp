@@ -127,6 +127,26 @@ TEST_P(LinuxFsTest, HostileAndOddPathsNeverLeaveTheDrive) {
   EXPECT_EQ(ReadText(outside_ / "secret"), "OUTSIDE");
 }
 
+// A position-file line can carry a NUL byte; the name must not end there
+// and name a file that the line does not.
+TEST_P(LinuxFsTest, ANulInAPathReachesNoShorterName) {
+  WriteText(drive_ / "Virdo1.mem", "release");
+  WriteText(drive_ / "pkg" / "a.bin", "a");
+  fs::create_directory(drive_ / "dst");
+  const std::string nul(1, '\0');
+  const std::string cut = "D:\\Virdo1.mem" + nul + ".bak";
+  EXPECT_FALSE(service_->fileexists(cut));
+  EXPECT_FALSE(service_->folderexists("D:\\dst" + nul + "\\x"));
+  EXPECT_THROW(service_->deletefile(cut, true), FileSystemError);
+  EXPECT_THROW(service_->movefile(cut, "D:\\dst\\Virdo1.mem"), FileSystemError);
+  EXPECT_EQ(ReadText(drive_ / "Virdo1.mem"), "release");
+  EXPECT_THROW(service_->copyfile("D:\\pkg\\a.bin", "D:\\dst\\a.bin" + nul + ".old", true),
+               FileSystemError);
+  EXPECT_THROW(service_->copyfile("D:\\pkg\\a.bin" + nul + "x", "D:\\dst\\b.bin", true),
+               FileSystemError);
+  EXPECT_TRUE(Entries(drive_ / "dst").empty());
+}
+
 TEST_P(LinuxFsTest, ExistenceTestsTellFilesFromFolders) {
   WriteText(drive_ / "sub" / "a.bin", "a");
   EXPECT_TRUE(service_->fileexists("D:\\sub\\a.bin"));
