@@ -388,13 +388,14 @@ struct LinuxFileSystem::Impl {
     }
   }
 
-  void CopyBytes(int in, int out, off_t size, const std::string& source, const std::string& target);
+  off_t CopyBytes(int in, int out, off_t size, const std::string& source, const std::string& target);
   void Copy(const std::string& source, const std::string& target, bool overwrite);
   void List(const std::string& pattern);
 };
 
-void LinuxFileSystem::Impl::CopyBytes(int in, int out, off_t size, const std::string& source,
-                                      const std::string& target) {
+// The number of bytes copied: up to the end of the source as it reads now.
+off_t LinuxFileSystem::Impl::CopyBytes(int in, int out, off_t size, const std::string& source,
+                                       const std::string& target) {
   using Copy = LinuxFileSystemOptions::Copy;
   Copy method = options.copyMethod;
   off_t copied = 0;
@@ -409,7 +410,7 @@ void LinuxFileSystem::Impl::CopyBytes(int in, int out, off_t size, const std::st
         copied += n;
         continue;
       }
-      if (n == 0 && (copied > 0 || size == 0)) return;
+      if (n == 0 && (copied > 0 || size == 0)) return copied;
       int err = n == 0 ? EINVAL : errno;  // some file systems answer 0 for "cannot"
       if (err == EINTR) continue;
       if (!unsupported(err)) ThrowErrno(err, target);
@@ -424,7 +425,7 @@ void LinuxFileSystem::Impl::CopyBytes(int in, int out, off_t size, const std::st
         copied += n;
         continue;
       }
-      if (n == 0) return;
+      if (n == 0) return copied;
       if (errno == EINTR) continue;
       if (!unsupported(errno)) ThrowErrno(errno, target);
       method = Copy::kReadWrite;
@@ -436,13 +437,14 @@ void LinuxFileSystem::Impl::CopyBytes(int in, int out, off_t size, const std::st
     ssize_t n = ::read(in, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowErrno(errno, source);
-    if (n == 0) return;
+    if (n == 0) return copied;
     for (ssize_t done = 0; done < n;) {
       ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
       if (w < 0 && errno == EINTR) continue;
       if (w < 0) ThrowErrno(errno, target);
       done += w;
     }
+    copied += n;
   }
 }
 
@@ -490,7 +492,14 @@ void LinuxFileSystem::Impl::Copy(const std::string& source, const std::string& t
   if (!out) ThrowErrno(EEXIST, target);
 
   try {
-    CopyBytes(in.get(), out.get(), sst.st_size, source, target);
+    off_t copied = CopyBytes(in.get(), out.get(), sst.st_size, source, target);
+    // A source that ended early or changed meanwhile gave a copy that is
+    // not the file whose stamp it is about to take.
+    struct stat after {};
+    if (::fstat(in.get(), &after) != 0) ThrowErrno(errno, source);
+    if (copied != sst.st_size || after.st_size != sst.st_size ||
+        after.st_mtim.tv_sec != sst.st_mtim.tv_sec || after.st_mtim.tv_nsec != sst.st_mtim.tv_nsec)
+      throw SysError{"the source changed or ended early during the copy", source};
     struct timespec times[2] = {{0, UTIME_OMIT}, sst.st_mtim};
     if (IsFat(out.get())) times[1] = linuxfs::FatStampRoundedUp(sst.st_mtim);
     if (::futimens(out.get(), times) != 0) ThrowErrno(errno, target);

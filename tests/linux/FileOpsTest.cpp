@@ -382,6 +382,39 @@ TEST_P(LinuxFsTest, FailedCopyLeavesNeitherTargetNorTemporaryFile) {
   }
 }
 
+// A kernel attribute file says 4096 bytes and gives a few: a source that
+// ends before its size, as one that shrinks during the copy does. The copy
+// must fail, not pass a short file for the package file.
+TEST_P(LinuxFsTest, SourceEndingBeforeItsSizeFailsTheCopy) {
+  using Copy = LinuxFileSystemOptions::Copy;
+  fs::path attribute;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/sys/kernel", ec)) {
+    if (!e.is_regular_file(ec) || e.is_symlink(ec)) continue;
+    std::string text = ReadText(e.path());
+    if (!text.empty() && text.size() < e.file_size(ec)) {
+      attribute = e.path();
+      break;
+    }
+  }
+  if (attribute.empty()) GTEST_SKIP() << "no sysfs attribute file to read here";
+  table_->Add("/sys/kernel", "ext4", "/dev/vdb", "254:16");
+  const std::string source = "E:\\" + attribute.filename().string();
+  WriteText(drive_ / "dst" / "t.bin", "old");
+  for (Copy method : {Copy::kCopyFileRange, Copy::kSendfile, Copy::kReadWrite}) {
+    SCOPED_TRACE(static_cast<int>(method));
+    try {
+      Make(method)->copyfile(source, "D:\\dst\\t.bin", true);
+      ADD_FAILURE() << "a short copy passed for complete";
+    } catch (const FileSystemError& e) {
+      EXPECT_EQ(e.operation(), "copyfile");
+      EXPECT_EQ(e.path(), source);
+    }
+    EXPECT_EQ(Entries(drive_ / "dst"), std::vector<std::string>{"t.bin"});
+    EXPECT_EQ(ReadText(drive_ / "dst" / "t.bin"), "old");
+  }
+}
+
 // A target volume that fills up halfway: the copy fails, and neither a
 // partial file under the target's name nor the temporary file remains.
 TEST_P(LinuxFsTest, CopyOntoAFullVolumeLeavesNothingBehind) {
