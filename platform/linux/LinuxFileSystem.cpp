@@ -650,27 +650,22 @@ std::vector<std::shared_ptr<DriveHandle>> LinuxFileSystem::Drives() {
   return out;
 }
 
-bool LinuxFileSystem::fileexists(const std::string& path) {
+// The existence tests answer, never fail: a path that cannot be reached
+// names nothing that is there.
+static bool IsOfType(LinuxFileSystem::Impl& impl, const std::string& path, mode_t type) {
   try {
-    auto r = impl_->Resolve(path);
-    auto l = impl_->Locate(r);
+    auto r = impl.Resolve(path);
+    auto l = impl.Locate(r);
     struct stat st {};
-    return impl_->Stat(l, st) == 0 && S_ISREG(st.st_mode);
+    return impl.Stat(l, st) == 0 && (st.st_mode & S_IFMT) == type;
   } catch (const SysError&) {
     return false;
   }
 }
 
-bool LinuxFileSystem::folderexists(const std::string& path) {
-  try {
-    auto r = impl_->Resolve(path);
-    auto l = impl_->Locate(r);
-    struct stat st {};
-    return impl_->Stat(l, st) == 0 && S_ISDIR(st.st_mode);
-  } catch (const SysError&) {
-    return false;
-  }
-}
+bool LinuxFileSystem::fileexists(const std::string& path) { return IsOfType(*impl_, path, S_IFREG); }
+
+bool LinuxFileSystem::folderexists(const std::string& path) { return IsOfType(*impl_, path, S_IFDIR); }
 
 std::unique_ptr<FileHandle> LinuxFileSystem::getfile(const std::string& path) {
   try {
